@@ -12,9 +12,9 @@ namespace quillet {
 namespace {
 
 // Socket error numbers after which the connection counts as ended.
-constexpr int32_t kErrorShutdown = 10058;
-constexpr int32_t kErrorConnAborted = 10053;
-constexpr int32_t kErrorConnReset = 10054;
+constexpr int32_t kShutdownError = 10058;
+constexpr int32_t kAbortedError = 10053;
+constexpr int32_t kResetError = 10054;
 constexpr int32_t kNoTimeLimit = -2;
 
 }  // namespace
@@ -95,7 +95,7 @@ void TQlTCPConnection::WriteBytes(const void* bytes, int32_t count) {
     // A send that moved nothing cannot be retried on a closed transport.
     if (sent == 0) throw EQlConnClosedGracefully();
     auto& stack = SocketStack();
-    if (stack.CheckSocketResult(sent, {kErrorShutdown, kErrorConnAborted, kErrorConnReset})) {
+    if (stack.CheckSocketResult(sent, {kShutdownError, kAbortedError, kResetError})) {
       // The number recorded by the check: closing may change the last error.
       const int32_t error = stack.LastSocketError();
       CloseTransport();
@@ -129,7 +129,7 @@ int32_t TQlTCPConnection::ReceiveMore(bool raiseIfClosed, int32_t limit, bool ra
     peerClosed_ = received == 0;
     if (received != 0) {
       auto& stack = SocketStack();
-      if (stack.CheckSocketResult(received, {kErrorShutdown, kErrorConnAborted})) {
+      if (stack.CheckSocketResult(received, {kShutdownError, kAbortedError})) {
         received = 0;
         CloseTransport();
         if (pendingInput_.Size() == 0) stack.RaiseSocketFailure(stack.LastSocketError());
@@ -249,10 +249,10 @@ void TQlTCPConnection::ReadReply() {
 }
 
 int16_t TQlTCPConnection::CheckReplyCode(int16_t code, const TQlReplyCodes& expected) {
-  if (expected.empty() || std::find(expected.begin(), expected.end(), code) != expected.end()) {
-    return code;
+  if (!expected.empty() && std::find(expected.begin(), expected.end(), code) == expected.end()) {
+    RaiseReplyError();
   }
-  RaiseReplyError();
+  return code;
 }
 
 void TQlTCPConnection::RaiseReplyError() {
