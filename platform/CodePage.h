@@ -6,9 +6,9 @@
 
 namespace quillet {
 
-// The MIME charset name of a code page: "windows-1251", "windows-1252",
-// "Shift_JIS" (932), "GB2312" (936), "EUC-KR"... (949 is labelled
-// "ks_c_5601-1987"), "Big5" (950), "TIS-620" (874).
+// The MIME charset name of a code page: "windows-1250" to "windows-1258",
+// "windows-874", "Shift_JIS" (932), "GB2312" (936), "ks_c_5601-1987" (949),
+// "Big5" (950).
 std::string CodePageMimeName(int codePage);
 
 // Lead bytes of the double-byte code pages (932, 936, 949, 950); always false
@@ -16,7 +16,8 @@ std::string CodePageMimeName(int codePage);
 bool IsLeadByte(int codePage, unsigned char byte);
 bool IsAnsiLeadByte(unsigned char byte);  // of AnsiCodePage()
 
-// A character the target lacks becomes "?".
+// A character the target lacks, and input that is not valid in its code
+// page (one "?" per bad byte), becomes "?". Never throws.
 std::u16string CodePageToUtf16(std::string_view bytes, int codePage);
 std::string Utf16ToCodePage(std::u16string_view text, int codePage);
 
