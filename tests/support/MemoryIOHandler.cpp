@@ -1,14 +1,12 @@
 #include "support/MemoryIOHandler.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
+#include "net/Stack.h"
 #include "platform/Errors.h"
 
 namespace quillet::testing {
-
-MemoryIOHandler::MemoryIOHandler() = default;
 
 void MemoryIOHandler::Feed(std::string bytes) {
   input_.push_back({EventKind::piece, std::move(bytes)});
@@ -86,18 +84,6 @@ int32_t MemoryIOHandler::SendSome(const void* block, int32_t size) {
   return count;
 }
 
-void SetLastSocketError(int32_t socketError) {
-  // The stack reads the thread's errno and numbers it as Winsock does.
-  switch (socketError) {
-    case 10035: errno = EWOULDBLOCK; break;
-    case 10053: errno = ECONNABORTED; break;
-    case 10054: errno = ECONNRESET; break;
-    case 10057: errno = ENOTCONN; break;
-    case 10058: errno = ESHUTDOWN; break;
-    case 10060: errno = ETIMEDOUT; break;
-    case 10061: errno = ECONNREFUSED; break;
-    default: errno = EINVAL; break;
-  }
-}
+void SetLastSocketError(int32_t socketError) { SocketStack().WSASetLastError(socketError); }
 
 }  // namespace quillet::testing

@@ -16,8 +16,8 @@ namespace quillet::testing {
 
 class MemoryIOHandler : public TQlIOHandler {
  public:
-  // Opens the endpoint at once, as after a connect.
-  MemoryIOHandler();
+  // open: the endpoint starts as after a connect; otherwise ConnectEndpoint opens it.
+  explicit MemoryIOHandler(bool open = true) : open_(open) {}
 
   // ---- what the peer does, in order ----
   // Bytes a receive hands out (split further when the receive asks for less).

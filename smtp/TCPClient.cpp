@@ -1,0 +1,33 @@
+#include "smtp/TCPClient.h"
+
+#include "net/IOHandlerSocket.h"
+#include "platform/Errors.h"
+
+namespace quillet {
+
+void TQlTCPClient::OpenConnection(int32_t limit) {
+  if (IOHandler() == nullptr) {
+    auto handler = std::make_unique<TQlIOHandlerSocket>();
+    handler->SetOnStatus(OnStatus());
+    AdoptIOHandler(std::move(handler));
+  } else if (IOHandler()->HasOpenSocket()) {
+    throw EQlAlreadyConnected();
+  }
+  try {
+    IOHandler()->PrepareBinding();
+    ClearInput();
+    IOHandler()->ConnectEndpoint(host_, port_, boundIp_, boundPort_, portRangeLow_, portRangeHigh_,
+                                 limit);
+    ReportStatus(TQlStatus::hsConnected, {host_});
+    FireConnected();
+  } catch (...) {
+    CloseTransport();
+    throw;
+  }
+}
+
+void TQlTCPClient::FireConnected() {
+  if (onConnected_) onConnected_(*this);
+}
+
+}  // namespace quillet
