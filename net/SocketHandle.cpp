@@ -99,7 +99,8 @@ int32_t TQlSocketHandle::ConnectRemote(int32_t family, int32_t limit) {
   }
   stack.SetBlocking(socket_, true);
   if (error == kConnectTimedOut) throw EQlConnectTimeout();
-  if (error == 0 && aborted_.load()) error = kErrorConnectionAborted;
+  // Abort's shutdown may have failed the connect with a reset of its own: report the abort.
+  if (aborted_.load()) error = kErrorConnectionAborted;
   if (error != 0) {
     stack.WSASetLastError(error);
     return -1;
