@@ -64,9 +64,8 @@ class Recorder:
         base = os.path.join(self.folder, str(self.count))
         meta = [f"from {envelope.mail_from}\n"]
         meta += [f"rcpt {address}\n" for address in envelope.rcpt_tos]
-        login = session.login_data
-        if login is not None:
-            meta.append(f"login {login.decode('latin-1')}\n")
+        if isinstance(session.auth_data, LoginPassword):
+            meta.append(f"login {session.auth_data.login.decode('latin-1')}\n")
         data = envelope.original_content or envelope.content
         write_whole(base + ".eml", data)
         write_whole(base + ".headers", decoded_headers(data))
