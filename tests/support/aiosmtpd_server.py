@@ -17,8 +17,13 @@ import email.policy
 import os
 import signal
 import sys
+import warnings
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+
+
+# aiosmtpd itself still sets the deprecated Session.login_data after a login.
+warnings.filterwarnings("ignore", message="Session.login_data is deprecated")
 
 
 def parse_arguments():
