@@ -8,13 +8,10 @@
 #include "coders/EncodedWords.h"
 #include "mail/EmailAddress.h"
 #include "mail/HeaderList.h"
+#include "platform/DateTime.h"
 #include "platform/TextUtils.h"
 
 namespace quillet {
-
-// The platform's floating count of days since 30 December 1899; the fraction
-// is the time of day.
-using TDateTime = double;
 
 enum class TQlMessagePriority { mpHighest, mpHigh, mpNormal, mpLow, mpLowest };
 enum class TQlMessageEncoding { meMIME, meUU };
@@ -91,6 +88,10 @@ class TQlMessage {
   void ResetBody();
 
   // A new list of header lines, ready to be written each followed by CR LF.
+  // Adds the charset parameter to ContentType on every call. Raises
+  // EQlMessageException for a value or line that would put a line break on
+  // the wire other than as a fold (CR LF and a blank), and
+  // EQlFailedToRetreiveTimeZoneInfo when the date's zone offset is unknown.
   std::unique_ptr<TQlHeaderList> BuildHeaders();
 
  private:
