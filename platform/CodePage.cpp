@@ -32,12 +32,17 @@ using IconvHandle = std::unique_ptr<void, IconvCloser>;
 
 // Opening a converter is costly; each thread keeps its own, as a converter
 // holds state and may not be shared.
+// A code page iconv does not know is read as Latin-1, which keeps every byte.
 iconv_t Converter(const std::string& to, const std::string& from) {
   thread_local std::map<std::pair<std::string, std::string>, IconvHandle> cache;
   auto key = std::make_pair(to, from);
   auto found = cache.find(key);
   if (found == cache.end()) {
     iconv_t handle = iconv_open(to.c_str(), from.c_str());
+    if (handle == reinterpret_cast<iconv_t>(-1)) {
+      bool toUtf16 = to.starts_with("UTF-16");
+      handle = iconv_open(toUtf16 ? to.c_str() : "ISO-8859-1", toUtf16 ? "ISO-8859-1" : from.c_str());
+    }
     if (handle == reinterpret_cast<iconv_t>(-1)) return handle;
     found = cache.emplace(key, IconvHandle(handle)).first;
   }

@@ -17,7 +17,8 @@ bool IsLeadByte(int codePage, unsigned char byte);
 bool IsAnsiLeadByte(unsigned char byte);  // of AnsiCodePage()
 
 // A character the target lacks, and input that is not valid in its code
-// page (one "?" per bad byte), becomes "?". Never throws.
+// page (one "?" per bad byte), becomes "?". A code page without a converter
+// is read as Latin-1. Never throws.
 std::u16string CodePageToUtf16(std::string_view bytes, int codePage);
 std::string Utf16ToCodePage(std::u16string_view text, int codePage);
 

@@ -112,6 +112,11 @@ TEST(CodePageTest, IllFormedUtf8GivesOneQuestionMarkPerBadByte) {
   EXPECT_EQ(Utf8ToAnsi("\xD0"), "?");               // cut-off sequence
 }
 
+TEST(CodePageTest, UnknownCodePageKeepsEveryByteAsLatin1) {
+  EXPECT_EQ(CodePageToUtf16("a\xE9", 12345), u"a\u00E9");
+  EXPECT_EQ(Utf16ToCodePage(u"a\u00E9\u0416", 12345), "a\xE9?");
+}
+
 TEST(CodePageTest, MimeNames) {
   EXPECT_EQ(CodePageMimeName(1250), "windows-1250");
   EXPECT_EQ(CodePageMimeName(1251), "windows-1251");
