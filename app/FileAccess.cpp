@@ -102,6 +102,8 @@ void ReplaceFileContent(const std::string& path, std::string_view data, mode_t n
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
   if (exists && S_ISDIR(existing.st_mode)) RaiseErrno(EISDIR);
+  // A file its owner made read-only stays unwritten, though the rename could replace it.
+  if (exists && ::access(target.c_str(), W_OK) != 0) RaiseErrno(errno);
 
   TemporaryFile temporary = CreateTemporary(target, newFileMode);
   if (exists && keepMode) {

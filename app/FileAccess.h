@@ -9,6 +9,7 @@
 
 namespace quillet {
 
+// A target we may not write to is refused (EACCES), as opening it would be.
 // newFileMode: the mode of a file created afresh (the umask applies);
 // keepMode: true keeps the mode of an existing target, false always gives
 // newFileMode. A symbolic link is followed, so the file it names is replaced.

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -123,6 +124,15 @@ TEST(ListFile, RewritingKeepsTheFileModeAndFollowsALink) {
   ASSERT_EQ(::stat(folder.File("real.txt").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
   EXPECT_EQ(folder.Read("real.txt"), "y\r\n");
+}
+
+TEST(ListFile, AReadOnlyFileIsNotReplaced) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
+  TempFolder folder;
+  folder.Write("To.txt", "old\r\n");
+  ::chmod(folder.File("To.txt").c_str(), 0444);
+  EXPECT_THROW(SaveListFile(folder.File("To.txt"), {"new"}), EFCreateError);
+  EXPECT_EQ(folder.Read("To.txt"), "old\r\n");
 }
 
 TEST(ListFile, ADirectoryIsNoFile) {
