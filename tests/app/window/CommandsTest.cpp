@@ -156,7 +156,7 @@ class CommandsTest : public QObject {
     quillet::ScopedSystemLocale russian("ru_RU.UTF-8");
     const QString path = fixture_->WorkPath("letter.rtf");
     fixture_->WriteFile(path, "{\\rtf1 \xCF\xF0\xE8\xE2\xE5\xF2}\r\nline 2\r\n");
-    fixture_->Dialogs().fileAnswers = {path, std::nullopt};
+    fixture_->Dialogs().fileAnswers = {path, QString()};
     Trigger("N2");
     QCOMPARE(Editor().toPlainText(), QStringLiteral("{\\rtf1 Привет}\nline 2\n"));
     Trigger("N2");  // cancelled: the editor keeps its text

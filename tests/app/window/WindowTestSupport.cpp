@@ -17,11 +17,25 @@ void ScriptedDialogs::ShowAbout(QWidget*, const QString& caption, const QString&
   abouts.push_back({caption, text});
 }
 
+namespace {
+
+// The next scripted answer; an empty script answers Cancel.
+template <class Answer>
+std::optional<Answer> TakeAnswer(std::deque<std::optional<Answer>>& answers) {
+  if (answers.empty()) return std::nullopt;
+  std::optional<Answer> answer = std::move(answers.front());
+  answers.pop_front();
+  return answer;
+}
+
+}  // namespace
+
 std::optional<QString> ScriptedDialogs::NextFile(const FileDialogSetup& setup) {
   fileSetups.push_back(setup);
   if (fileAnswers.empty()) return std::nullopt;
-  std::optional<QString> answer = fileAnswers.front();
+  const QString answer = fileAnswers.front();
   fileAnswers.pop_front();
+  if (answer.isNull()) return std::nullopt;
   return answer;
 }
 
@@ -35,18 +49,12 @@ std::optional<QString> ScriptedDialogs::AskSaveFile(QWidget*, const FileDialogSe
 
 std::optional<FontChoice> ScriptedDialogs::AskFont(QWidget*, const FontChoice& initial) {
   fontsOffered.push_back(initial);
-  if (fontAnswers.empty()) return std::nullopt;
-  std::optional<FontChoice> answer = fontAnswers.front();
-  fontAnswers.pop_front();
-  return answer;
+  return TakeAnswer(fontAnswers);
 }
 
 std::optional<QColor> ScriptedDialogs::AskColor(QWidget*, const QColor& initial) {
   colorsOffered.push_back(initial);
-  if (colorAnswers.empty()) return std::nullopt;
-  std::optional<QColor> answer = colorAnswers.front();
-  colorAnswers.pop_front();
-  return answer;
+  return TakeAnswer(colorAnswers);
 }
 
 namespace {
@@ -90,7 +98,7 @@ TMainForm& WindowFixture::Window() {
                                           work_.filePath(QStringLiteral("program")));
     window_->show();
     window_->activateWindow();
-    QTest::qWaitForWindowExposed(window_.get());
+    if (!QTest::qWaitForWindowExposed(window_.get())) qWarning("the window was not exposed");
   }
   return *window_;
 }

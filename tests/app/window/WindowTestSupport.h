@@ -39,8 +39,9 @@ class ScriptedDialogs : public DialogProvider {
   std::vector<FontChoice> fontsOffered;
   std::vector<QColor> colorsOffered;
 
-  // Answers, taken in order; an empty queue answers Cancel.
-  std::deque<std::optional<QString>> fileAnswers;
+  // Answers, taken in order; an empty queue answers Cancel, and so does a
+  // null file name.
+  std::deque<QString> fileAnswers;
   std::deque<std::optional<FontChoice>> fontAnswers;
   std::deque<std::optional<QColor>> colorAnswers;
 
