@@ -238,7 +238,12 @@ std::string TQlEMailAddressItem::AddressPart() const {
   if (i == kNone || local[i] == '.') {
     return name_.empty() ? address_ : "<" + address_ + ">";
   }
-  return "<" + OpenQuoted(local) + "\"" + std::string(domain) + ">";
+  std::string part = "<";
+  part += OpenQuoted(local);
+  part += '"';
+  part += domain;
+  part += '>';
+  return part;
 }
 
 std::string TQlEMailAddressItem::Text() const {
