@@ -219,4 +219,11 @@ class EQlUnsafeAddress : public EQlException {
   using EQlException::EQlException;
 };
 
+// A secure connection that could not be set up or broke: the handshake, the
+// server's certificate or its name. Messages begin with "TLS: ".
+class EQlTLSError : public EQlException {
+ public:
+  using EQlException::EQlException;
+};
+
 }  // namespace quillet

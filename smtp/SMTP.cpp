@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "coders/Encoder.h"
+#include "net/IOHandlerTLS.h"
 #include "net/Stack.h"
 #include "platform/Errors.h"
 
@@ -27,6 +28,12 @@ void CheckEnvelopeAddresses(const TQlEMailAddressList& list, const char* role) {
   for (int i = 0; i < list.Count(); ++i) CheckEnvelopeAddress(list[i], role);
 }
 
+// RFC 3207 section 4: the EHLO reply names the extension on a line of its own.
+bool OffersStartTls(const StringList& replyLines) {
+  return std::any_of(replyLines.begin(), replyLines.end(),
+                     [](const std::string& line) { return SameTextAscii(Trim(line), "STARTTLS"); });
+}
+
 }  // namespace
 
 TQlSMTP::TQlSMTP() { SetPort(kDefaultSmtpPort); }
@@ -44,6 +51,7 @@ void TQlSMTP::SetUseEhlo(bool value) {
 void TQlSMTP::OpenSession(int32_t limit) {
   TQlMessageClient::OpenConnection(limit);
   try {
+    if (ImplicitTLS()) StartSecurity();
     Greet();
   } catch (...) {
     // The first failure is the one worth reporting; a failed QUIT on a
@@ -58,13 +66,42 @@ void TQlSMTP::OpenSession(int32_t limit) {
 
 void TQlSMTP::Greet() {
   ExpectReply({220});
-  serverAuthSchemes_.clear();
   const std::string name = heloName_.empty() ? SocketStack().LocalHostName() : heloName_;
+  SayHello(name);
+  if (!startTlsOffered_ || Encrypted()) return;
+  ExchangeCommand("STARTTLS", 220);
+  // RFC 3207 section 5: whatever came with or after the 220 was not protected
+  // and is never read as a reply.
+  ClearInput();
+  StartSecurity();
+  // RFC 3207 section 4.2: what the server offered in plain text no longer counts.
+  SayHello(name);
+}
+
+void TQlSMTP::SayHello(const std::string& name) {
+  serverAuthSchemes_.clear();
+  startTlsOffered_ = false;
   if (useEhlo_ && ExchangeCommand("EHLO " + name, -1) == 250) {
     CollectAuthSchemes();
+    startTlsOffered_ = OffersStartTls(LastReply().Text());
     return;
   }
   ExchangeCommand("HELO " + name, 250);
+}
+
+void TQlSMTP::StartSecurity() {
+  auto* transport = dynamic_cast<TQlIOHandlerTLS*>(IOHandler());
+  if (transport == nullptr) {
+    CloseTransport();
+    throw EQlTLSError("TLS: this connection's transport cannot encrypt");
+  }
+  transport->StartTLS(Host(), ReadTimeout() == 0 ? -2 : ReadTimeout());
+  ReportStatus(TQlStatus::hsStatusText, {"Encrypted with " + transport->ProtocolVersion() + "."});
+}
+
+bool TQlSMTP::Encrypted() const {
+  const auto* transport = dynamic_cast<const TQlIOHandlerTLS*>(IOHandler());
+  return transport != nullptr && transport->Encrypted();
 }
 
 void TQlSMTP::CollectAuthSchemes() {

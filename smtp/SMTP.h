@@ -3,7 +3,15 @@
 // the envelope, the data phase and QUIT.
 //
 // OpenSession connects and greets; any failure after the TCP connect closes
-// the session before the first error goes on. Deliver sends one message over
+// the session before the first error goes on. The conversation is encrypted
+// whenever it can be: with ImplicitTLS (port 465) the TLS handshake comes
+// right after the connect, before the greeting (RFC 8314); otherwise, when the
+// EHLO reply offers STARTTLS, the client sends it, requires 220, drops every
+// byte already received, runs the handshake and sends EHLO again, taking the
+// login mechanisms from that reply alone (RFC 3207). The server's certificate
+// and name are always checked; a failed handshake raises EQlTLSError ("TLS:
+// ...") and closes the connection without another word (no plain fallback).
+// Becoming encrypted is reported as the status text "Encrypted with <protocol>.". Deliver sends one message over
 // the open session; it raises EQlUnsafeAddress, before anything is sent, for
 // an envelope address holding CR, LF or NUL, and EQlProtocolReplyError for a
 // refused command. CloseSession sends QUIT when the connection is open
@@ -11,6 +19,7 @@
 // on a failure to write QUIT.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "mail/Message.h"
@@ -41,6 +50,14 @@ class TQlSMTP : public TQlMessageClient {
   const std::string& Password() const { return password_; }
   void SetPassword(const std::string& value) { password_ = value; }
 
+  // Whether the TLS handshake comes right after the connect. Unless set, true
+  // exactly for port 465 (the port read when the session opens).
+  bool ImplicitTLS() const { return implicitTls_.value_or(Port() == kImplicitTLSPort); }
+  void SetImplicitTLS(bool value) { implicitTls_ = value; }
+  static constexpr int32_t kImplicitTLSPort = 465;
+  // Whether the open conversation runs over TLS.
+  bool Encrypted() const;
+
   // Upper-case mechanism names of the last EHLO reply, each once.
   const StringList& ServerAuthSchemes() const { return serverAuthSchemes_; }
   bool AuthDone() const { return authDone_; }
@@ -62,6 +79,8 @@ class TQlSMTP : public TQlMessageClient {
 
  private:
   void Greet();
+  void SayHello(const std::string& name);
+  void StartSecurity();
 
   TAuthenticationType authenticationType_ = TAuthenticationType::atNone;
   bool useEhlo_ = true;
@@ -69,7 +88,9 @@ class TQlSMTP : public TQlMessageClient {
   std::string mailAgent_;
   std::string username_;
   std::string password_;
+  std::optional<bool> implicitTls_;
   StringList serverAuthSchemes_;
+  bool startTlsOffered_ = false;
   bool authDone_ = false;
 };
 

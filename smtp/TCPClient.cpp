@@ -1,13 +1,13 @@
 #include "smtp/TCPClient.h"
 
-#include "net/IOHandlerSocket.h"
+#include "net/IOHandlerTLS.h"
 #include "platform/Errors.h"
 
 namespace quillet {
 
 void TQlTCPClient::OpenConnection(int32_t limit) {
   if (IOHandler() == nullptr) {
-    auto handler = std::make_unique<TQlIOHandlerSocket>();
+    auto handler = std::make_unique<TQlIOHandlerTLS>();
     handler->SetOnStatus(OnStatus());
     AdoptIOHandler(std::move(handler));
   } else if (IOHandler()->HasOpenSocket()) {

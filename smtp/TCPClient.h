@@ -1,8 +1,9 @@
 #pragma once
 // A line connection that knows its target (Host, Port) and connects to it.
 //
-// OpenConnection creates and owns a socket transport when none is set, then
-// prepares it, clears the input state and connects. Raises EQlAlreadyConnected
+// OpenConnection creates and owns a socket transport when none is set (one
+// that can later be switched to TLS, TQlIOHandlerTLS), then prepares it,
+// clears the input state and connects. Raises EQlAlreadyConnected
 // ("Already connected.") while the transport's socket is open; any failure of
 // the connect itself (bind, resolution, refusal) passes on as the transport
 // raises it, after the socket has been closed. The transport stays for reuse
