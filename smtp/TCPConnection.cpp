@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <string>
 
 #include "net/Stack.h"
 #include "platform/Errors.h"
@@ -226,20 +227,38 @@ void TQlTCPConnection::ClearInput() {
 // ---- command replies ----
 
 std::string TQlTCPConnection::ReadNonBlankLine(int32_t attemptLimit) {
+  ReplyBudget budget;
+  return ReadNonBlankLine(attemptLimit, budget);
+}
+
+std::string TQlTCPConnection::ReadNonBlankLine(int32_t attemptLimit, ReplyBudget& budget) {
   std::string line;
   for (int32_t attempts = 0; line.empty() && attempts < attemptLimit; ++attempts) {
-    line = Trim(ReadTextLine());
+    // Checked before reading, so a server that never ends its reply is not waited for.
+    if (budget.lines == kMaxReplyLines) {
+      throw EQlProtocolReplyError(
+          0, "Reply too long: more than " + std::to_string(kMaxReplyLines) + " lines.");
+    }
+    line = ReadTextLine();
+    ++budget.lines;
+    budget.bytes += static_cast<int64_t>(line.size()) + 2;  // the line end counted as CR LF
+    if (budget.bytes > kMaxReplyBytes) {
+      throw EQlProtocolReplyError(
+          0, "Reply too long: more than " + std::to_string(kMaxReplyBytes) + " bytes.");
+    }
+    line = Trim(line);
   }
   return line;
 }
 
 void TQlTCPConnection::ReadReply() {
-  StringList lines{ReadNonBlankLine(INT32_MAX)};
+  ReplyBudget budget;
+  StringList lines{ReadNonBlankLine(INT32_MAX, budget)};
   const std::string& first = lines.front();
   if (first.size() > 3 && first[3] == '-') {
     const std::string endMark = first.substr(0, 3) + " ";
     for (;;) {
-      std::string line = ReadNonBlankLine(INT32_MAX);
+      std::string line = ReadNonBlankLine(INT32_MAX, budget);
       const bool last = line.size() < 4 || SameTextAscii(std::string_view(line).substr(0, 4), endMark);
       lines.push_back(std::move(line));
       if (last) break;

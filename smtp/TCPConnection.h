@@ -92,6 +92,13 @@ class TQlTCPConnection : public TQlComponent {
   virtual void ClearInput();
 
   // ---- command replies ----
+  // A reply may take at most this many lines and bytes off the connection,
+  // blank lines and line ends included; past either the server is not
+  // speaking SMTP, and ReadReply raises EQlProtocolReplyError with code 0
+  // ("Reply too long: ...") instead of reading on.
+  static constexpr int32_t kMaxReplyLines = 1000;
+  static constexpr int64_t kMaxReplyBytes = 1024 * 1024;
+
   std::string ReadNonBlankLine(int32_t attemptLimit);
   void ReadReply();
   virtual int16_t CheckReplyCode(int16_t code, const TQlReplyCodes& expected);
@@ -124,6 +131,13 @@ class TQlTCPConnection : public TQlComponent {
 
  private:
   std::string TakeOverlongLine(int32_t maxLength);
+
+  // What one reply has read so far, against the reply limits.
+  struct ReplyBudget {
+    int32_t lines = 0;
+    int64_t bytes = 0;
+  };
+  std::string ReadNonBlankLine(int32_t attemptLimit, ReplyBudget& budget);
 
   int32_t maxLineLength_ = 16384;
   TQlMaxLineAction maxLineAction_ = TQlMaxLineAction::maException;
