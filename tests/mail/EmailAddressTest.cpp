@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Errors.h"
+#include "platform/SystemLocale.h"
 
 namespace quillet {
 namespace {
@@ -191,6 +192,26 @@ TEST(AddressListParse, LongListIsParsedWhole) {
   ASSERT_EQ(list.Count(), 2000);
   EXPECT_EQ(list[1999].Name(), "User 1999");
   EXPECT_EQ(list[1999].Address(), "u1999@example.com");
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// In Shift_JIS the trail byte of a double-byte letter may be 0x40, "@".
+TEST(AddressParse, TrailByteOfADoubleByteLetterIsNoAtSign) {
+  ScopedSystemLocale japanese("ja_JP.SJIS");
+  TQlEMailAddressItem item;
+  item.SetText("\x83\x40\x83\x43 <a@example.com>");
+  EXPECT_EQ(item.Name(), "\x83\x40\x83\x43");
+  EXPECT_EQ(item.Address(), "a@example.com");
+
+  TQlEMailAddressList list;
+  list.SetAddressListText("\x83\x40 <a@example.com>, b@example.com");
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list[0].Name(), "\x83\x40");
 }
 
 }  // namespace
