@@ -23,9 +23,9 @@ readonly SUBJECT="Delivery benchmark"
 readonly LOGIN_USER="u"
 readonly LOGIN_PASSWORD="p"
 
-say() { printf '%s\n' "$*" >&2; }
-die() { say "delivery.sh: $*"; exit 1; }
-load_average() { cut -d' ' -f1-3 /proc/loadavg; }
+say() { printf '%s\n' "$*"; }
+die() { printf 'delivery.sh: %s\n' "$*" >&2; exit 1; }
+load_average() { local a b c rest; read -r a b c rest </proc/loadavg; echo "$a $b $c"; }
 
 install_missing_tools() {
   local missing=() tool
@@ -136,15 +136,27 @@ send() {
   esac
 }
 
-now_us() { local t="$EPOCHREALTIME"; echo "${t/./}"; }
+# Milliseconds of CPU that the script's finished children used so far, read
+# from the shell's own counters (no extra process, no subshell).
+children_cpu_ms() {
+  local line re='([0-9]+)m([0-9]+)\.([0-9]+)s ([0-9]+)m([0-9]+)\.([0-9]+)s'
+  times >"$WORK/times"
+  { read -r line; read -r line; } <"$WORK/times"
+  [[ "$line" =~ $re ]] || die "cannot read the CPU times: $line"
+  local -a m=("${BASH_REMATCH[@]}")
+  CPU_MS=$(((m[1] * 60 + 10#${m[2]} + m[4] * 60 + 10#${m[5]}) * 1000 + 10#${m[3]} + 10#${m[6]}))
+}
 
-# time_send TOOL KIND: runs send, appends its microseconds to $WORK/TOOL.KIND.
+# time_send TOOL KIND: runs send, appends "wall_us cpu_ms" to $WORK/TOOL.KIND.
 time_send() {
-  local start end
-  start="$(now_us)"
+  local start end cpu_before
+  children_cpu_ms
+  cpu_before=$CPU_MS
+  start=${EPOCHREALTIME/./}
   send "$1" "$2" >"$WORK/last.out" 2>&1 || die "$1 failed on a $2 letter: $(cat "$WORK/last.out")"
-  end="$(now_us)"
-  echo $((end - start)) >>"$WORK/$1.$2"
+  end=${EPOCHREALTIME/./}
+  children_cpu_ms
+  echo "$((end - start)) $((CPU_MS - cpu_before))" >>"$WORK/$1.$2"
 }
 
 delivered() { [[ -f "$WORK/sink.log" ]] && wc -l <"$WORK/sink.log" || echo 0; }
@@ -164,20 +176,22 @@ run_workloads() {
   say "load average after the big letter: $(load_average)"
 }
 
-# The table: total seconds, median per letter, ratio of totals to quillet-send.
+# The table: wall time in total, median and slowest letter, the tool's own CPU
+# time (user + system), and its wall time over quillet-send's (above 1: slower).
 report() {
   /usr/bin/python3 - "$WORK" "$SMALL_COUNT" "$BIG_MB" "${TOOLS[@]}" <<'EOF'
 import statistics, sys
 work, count, big_mb, tools = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:]
-print(f"| workload | tool | total s | median per letter ms | max ms | ratio to quillet-send |")
-print(f"|---|---|---:|---:|---:|---:|")
+print("| workload | tool | wall s | median ms | max ms | CPU s | wall / quillet-send |")
+print("|---|---|---:|---:|---:|---:|---:|")
 for kind, label in (("small", f"{count} small letters"), ("big", f"1 letter of {big_mb} MB")):
-    times = {t: [int(x) / 1000 for x in open(f"{work}/{t}.{kind}")] for t in tools}
-    base = sum(times[tools[0]])
+    runs = {t: [line.split() for line in open(f"{work}/{t}.{kind}")] for t in tools}
+    wall = {t: [int(w) / 1000 for w, _ in runs[t]] for t in tools}
+    base = sum(wall[tools[0]])
     for t in tools:
-        total = sum(times[t])
-        print(f"| {label} | {t} | {total / 1000:.3f} | {statistics.median(times[t]):.1f} "
-              f"| {max(times[t]):.1f} | {total / base:.2f} |")
+        cpu = sum(int(c) for _, c in runs[t]) / 1000
+        print(f"| {label} | {t} | {sum(wall[t]) / 1000:.2f} | {statistics.median(wall[t]):.1f} "
+              f"| {max(wall[t]):.1f} | {cpu:.2f} | {sum(wall[t]) / base:.2f} |")
 EOF
 }
 
