@@ -163,6 +163,10 @@ void TQlIOHandlerTLS::RaiseHandshakeFailure(int sslError) {
   if (sslError == SSL_ERROR_SYSCALL || sslError == SSL_ERROR_ZERO_RETURN) {
     throw EQlTLSError("TLS: the server closed the connection during the handshake");
   }
+  // Plain text where a TLS record should be: a port that is not a TLS port.
+  if (ERR_GET_REASON(ERR_peek_last_error()) == SSL_R_WRONG_VERSION_NUMBER) {
+    throw EQlTLSError("TLS: the server does not speak TLS on this port (wrong version number)");
+  }
   throw EQlTLSError("TLS: " + QueuedErrorText());
 }
 
