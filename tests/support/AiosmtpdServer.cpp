@@ -69,6 +69,14 @@ AiosmtpdServer::AiosmtpdServer(AiosmtpdOptions options) {
     arguments.push_back("--refuse");
     arguments.push_back(address);
   }
+  if (options.tls != AiosmtpdTls::none) {
+    arguments.insert(arguments.end(),
+                     {"--tls", options.tls == AiosmtpdTls::startTls ? "starttls" : "implicit",
+                      "--cert", options.certificateFile, "--key", options.keyFile});
+  }
+  if (!options.afterStartTlsReply.empty()) {
+    arguments.insert(arguments.end(), {"--inject", options.afterStartTlsReply});
+  }
   std::vector<char*> argv;
   for (auto& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
@@ -127,6 +135,7 @@ std::vector<ReceivedLetter> AiosmtpdServer::ReadLetters() const {
       if (tag == "from") letter.mailFrom = rest;
       if (tag == "rcpt") letter.recipients.push_back(rest);
       if (tag == "login") letter.login = rest;
+      if (tag == "login-tls") letter.loginTls = rest;
     }
     letter.data = folder_.Read(base + ".eml");
     for (const auto& line : SplitLines(folder_.Read(base + ".headers"))) {

@@ -3,8 +3,9 @@
 // aiosmtpd_server.py beside this file) on 127.0.0.1 at a port the system
 // picks. It offers AUTH LOGIN over plain text, accepts one login and password
 // and refuses the others with 535, refuses the listed recipients with 550,
-// and records every letter it receives. The destructor stops the server;
-// every wait is bounded.
+// and records every letter it receives. With a TLS mode it offers and
+// requires STARTTLS (AUTH offered only after it) or speaks TLS from the first
+// byte. The destructor stops the server; every wait is bounded.
 
 #include <sys/types.h>
 
@@ -18,16 +19,24 @@
 
 namespace quillet::testing {
 
+enum class AiosmtpdTls { none, startTls, implicit };
+
 struct AiosmtpdOptions {
   std::string login = "quillet";
   std::string password = "s3cret";
   StringList refusedRecipients;
+  AiosmtpdTls tls = AiosmtpdTls::none;
+  std::string certificateFile;  // PEM, for a TLS mode
+  std::string keyFile;
+  // Plain bytes sent in the same write as the 220 reply to STARTTLS.
+  std::string afterStartTlsReply;
 };
 
 struct ReceivedLetter {
   std::string mailFrom;
   StringList recipients;
   std::string login;  // empty when the client did not log in
+  std::string loginTls;  // the TLS version in force at the login; empty for plain text
   std::string data;   // the data bytes as received, dots unstuffed
   // (name, value) of every header, unfolded and decoded by Python's email
   // package; values in UTF-8.

@@ -2,9 +2,14 @@
 system picks, printed on the first line of standard output.
 
 AUTH LOGIN and PLAIN are offered over plain text and accept one login and
-password; others get 535. Recipients named with --refuse get 550. Each letter
+password; others get 535. With --tls starttls (and --cert, --key) the server
+offers STARTTLS, requires it before anything else and offers AUTH only after
+it; --inject adds bytes to the write of the 220 reply to STARTTLS, as an
+attacker in between would. With --tls implicit it speaks TLS from the first
+byte. Recipients named with --refuse get 550. Each letter
 received becomes three files in --folder, written whole and then renamed:
-N.meta (lines "from <addr>", "rcpt <addr>", "login <login>"), N.eml (the data
+N.meta (lines "from <addr>", "rcpt <addr>", "login <login>", "login-tls <TLS
+version in force at the login>"), N.eml (the data
 bytes as received, dots unstuffed) and N.headers (one "Name<TAB>value" line a
 header, unfolded and decoded from RFC 2047 by Python's email package, UTF-8).
 """
@@ -16,6 +21,7 @@ import email.header
 import email.policy
 import os
 import signal
+import ssl
 import sys
 import warnings
 
@@ -32,6 +38,10 @@ def parse_arguments():
     parser.add_argument("--login", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--refuse", action="append", default=[])
+    parser.add_argument("--tls", choices=["none", "starttls", "implicit"], default="none")
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
+    parser.add_argument("--inject", default="")
     return parser.parse_args()
 
 
@@ -71,6 +81,8 @@ class Recorder:
         meta += [f"rcpt {address}\n" for address in envelope.rcpt_tos]
         if isinstance(session.auth_data, LoginPassword):
             meta.append(f"login {session.auth_data.login.decode('latin-1')}\n")
+        if getattr(session, "login_tls", None):
+            meta.append(f"login-tls {session.login_tls}\n")
         data = envelope.original_content or envelope.content
         write_whole(base + ".eml", data)
         write_whole(base + ".headers", decoded_headers(data))
@@ -85,25 +97,55 @@ def make_authenticator(login, password):
             and auth_data.login == login.encode("latin-1")
             and auth_data.password == password.encode("latin-1")
         )
+        secure = server.transport.get_extra_info("ssl_object")
+        session.login_tls = secure.version() if secure is not None else None
         return AuthResult(success=good, handled=False, auth_data=auth_data if good else None)
 
     return authenticate
+
+
+class Server(SMTP):
+    """aiosmtpd's server, able to add bytes to its reply to STARTTLS."""
+
+    def __init__(self, *args, inject=b"", **kwargs):
+        super().__init__(*args, **kwargs)
+        self.inject = inject
+
+    async def push(self, status):
+        if self.inject and status == "220 Ready to start TLS":
+            self._writer.write(status.encode("ascii") + b"\r\n" + self.inject)
+            return
+        await super().push(status)
+
+
+def tls_context(arguments):
+    if arguments.tls == "none":
+        return None
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(arguments.cert, arguments.key)
+    return context
 
 
 async def serve(arguments):
     loop = asyncio.get_running_loop()
     recorder = Recorder(arguments.folder, arguments.refuse)
     authenticator = make_authenticator(arguments.login, arguments.password)
+    context = tls_context(arguments)
+    starttls = arguments.tls == "starttls"
     server = await loop.create_server(
-        lambda: SMTP(
+        lambda: Server(
             recorder,
             hostname="aiosmtpd.test",
-            auth_require_tls=False,
+            auth_require_tls=starttls,
             authenticator=authenticator,
             timeout=60,
+            tls_context=context if starttls else None,
+            require_starttls=starttls,
+            inject=arguments.inject.encode("latin-1"),
         ),
         host="127.0.0.1",
         port=0,
+        ssl=context if arguments.tls == "implicit" else None,
     )
     print(server.sockets[0].getsockname()[1], flush=True)
     stop = loop.create_future()
