@@ -204,7 +204,14 @@ StringList TQlHeaderList::FoldHeader(std::string_view line) const {
     size_t end = wrapped.find("\r\n", start);
     if (end == std::string::npos) end = wrapped.size();
     std::string piece = TrimRight(std::string_view(wrapped).substr(start, end - start));
-    if (!piece.empty()) pieces.push_back(std::move(piece));
+    if (piece.empty()) {
+      start = end + 2;
+      continue;
+    }
+    // A line break typed into the value must not start a header of the
+    // sender's choosing: what follows it continues this header.
+    if (!pieces.empty() && piece.front() != ' ' && piece.front() != '\t') piece.insert(0, 1, ' ');
+    pieces.push_back(std::move(piece));
     start = end + 2;
   }
   return pieces;
