@@ -47,6 +47,7 @@ find_quillet_send() {
     QUILLET_SEND="$(cd "$(dirname "$given")" && pwd)/$(basename "$given")"
     return
   fi
+  [[ "$(basename "${given:-build}")" != quillet-send ]] || die "no program $given"
   local build_dir="${given:-$SOURCE_DIR/build}"
   say "building quillet-send in $build_dir"
   cmake -S "$SOURCE_DIR" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
