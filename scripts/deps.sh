@@ -10,6 +10,7 @@ packages=(
   python3 python3-aiosmtpd
   libssl-dev openssl ca-certificates
   xdg-utils
+  clang libclang-rt-14-dev
 )
 
 missing=()
