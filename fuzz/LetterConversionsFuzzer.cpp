@@ -1,6 +1,6 @@
 // The editor's conversions between the ANSI code page and UTF-8: any bytes
 // convert without failing either way, and for a single-byte code page every
-// text of its characters comes back unchanged from UTF-8.
+// text of its characters comes back from UTF-8 as the same text.
 
 #include <array>
 #include <cstddef>
@@ -61,6 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const char c : text) {
     if (!defined[index][static_cast<unsigned char>(c)]) return 0;
   }
-  FUZZ_CHECK(Utf8BytesToAnsi(utf8) == text, locale.name);
+  const std::string back = Utf8BytesToAnsi(utf8);
+  // Code page 1258 writes Vietnamese letters either precomposed or with a
+  // combining mark; the conversion may bring back the other spelling of the
+  // same text.
+  const bool sameText =
+      back == text || (AnsiCodePage() == 1258 && AnsiToUtf16(back) == AnsiToUtf16(text));
+  FUZZ_CHECK(sameText, locale.name);
   return 0;
 }
