@@ -1,5 +1,5 @@
-// Broken peers on the send road: a server that ends the connection, or stops
-// answering, at each point of the conversation in turn. Every case ends in the
+// Broken peers on the send road: a server that ends or aborts the connection,
+// or stops answering, at each point of the conversation in turn. Every case ends in the
 // error of that fault, leaves the client closed and without a transport, lets
 // the server's thread end, and the next send on the same client succeeds.
 
@@ -148,6 +148,30 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"BeforeTheFinalReply", kUpToData + Join({kData, kGoAhead, kMessage}), "closed"},
         // The letter was accepted: a QUIT that cannot go out is no error.
         FaultCase{"AfterTheFinalReply", kWholeLetter, "delivered"}),
+    CaseName);
+
+// ---- the server aborts the connection ----
+
+// A reset read is an error that leaves the socket open; the close that
+// follows must still end it, and the user sees the reset, not the failed QUIT.
+class ServerResets : public SendFault {};
+
+TEST_P(ServerResets, TheUserSeesTheResetAndCanSendAgain) {
+  const FaultCase& c = GetParam();
+  ScriptedServer server(c.script + "RESET\n");
+  EXPECT_EQ(Outcome([&] { SendLetter(client_, Form(server.Port())); }), c.outcome);
+  EXPECT_EQ(server.Finish(), "");
+  ExpectClosedAndReusable();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Conversation, ServerResets,
+    ::testing::Values(FaultCase{"BeforeTheGreeting", "", "closed"},
+                      FaultCase{"InsideTheEhloReply", Join({kGreeting, kEhlo, kEhloReplyStart}),
+                                "closed"},
+                      FaultCase{"AfterMail", kUpToMail + kMail, "closed"},
+                      FaultCase{"BeforeTheFinalReply",
+                                kUpToData + Join({kData, kGoAhead, kMessage}), "closed"}),
     CaseName);
 
 // ---- the server stops answering ----

@@ -209,6 +209,14 @@ std::string ScriptedServer::RunStep(Connection& connection, const std::string& s
     connection.Close();
     return {};
   }
+  if (step == "RESET") {
+    // A zero linger time makes close send RST instead of FIN.
+    const linger abort{1, 0};
+    ::setsockopt(connection.fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    ::close(connection.fd);
+    connection.fd = -1;
+    return {};
+  }
   if (step == "EOF") return ExpectClose(connection, "instead of closing");
   if (step == "ACCEPT") return AcceptConnection(connection) ? "" : "no second client connected";
   return "unknown script step";

@@ -11,6 +11,7 @@
 //                           the bytes before the dot line are kept (DataBytes)
 //   SILENT 500              send nothing for 500 ms or until the client sends or closes
 //   CLOSE                   close the connection
+//   RESET                   abort the connection: the client sees a reset, not an end
 //   EOF                     expect the client to close, sending nothing more
 //   ACCEPT                  accept the next connection and go on there
 //   # comment               (blank lines are skipped too)
