@@ -35,6 +35,7 @@ void TQlIOHandlerSocket::ConnectEndpoint(const std::string& host, int32_t port,
   TQlSocketHandle& binding = Binding();
   TQlStack& stack = SocketStack();
   binding.NewSocket(kSocketStream, 0);
+  corked_ = false;
   binding.SetIP(boundIp);
   binding.SetPort(boundPort);
   binding.SetClientPortMin(portLow);
@@ -55,6 +56,7 @@ bool TQlIOHandlerSocket::HasOpenSocket() const { return binding_ && binding_->Al
 
 bool TQlIOHandlerSocket::WaitReadable(int32_t limit) {
   if (!binding_) throw EQlConnClosedGracefully();
+  SetCorked(false);
   return binding_->WaitReadable(limit);
 }
 
@@ -65,7 +67,21 @@ int32_t TQlIOHandlerSocket::ReceiveSome(void* block, int32_t size) {
 
 int32_t TQlIOHandlerSocket::SendSome(const void* block, int32_t size) {
   if (!HasOpenSocket()) throw EQlClosedSocket();
+  SetCorked(true);
   return binding_->SendSome(block, size);
+}
+
+// Every line leaves in a send of its own, and with Nagle on, a second small
+// send waits for the peer's delayed acknowledgement of the first (about 40 ms
+// per letter in the data phase, where the server answers nothing until the
+// final dot). Sends are therefore held back in the kernel until the next wait
+// for input, when the client has said all it has to say; a close sends them too.
+void TQlIOHandlerSocket::SetCorked(bool corked) {
+  if (corked_ == corked || !HasOpenSocket()) return;
+  const int32_t value = corked ? 1 : 0;
+  // A socket that refuses the option simply sends at once.
+  SocketStack().SetSockOpt(binding_->Handle(), kLevelTcp, kOptionCork, &value, sizeof(value));
+  corked_ = corked;
 }
 
 void TQlIOHandlerSocket::Abort() {

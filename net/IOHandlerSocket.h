@@ -51,11 +51,13 @@ class TQlIOHandlerSocket : public TQlIOHandler {
 
  private:
   TQlSocketHandle& Binding();
+  void SetCorked(bool corked);
 
   std::mutex bindingGuard_;  // the binding's creation against Abort
   std::unique_ptr<TQlSocketHandle> binding_;
   std::atomic<bool> aborted_{false};
   bool useNagle_ = true;
+  bool corked_ = false;
 };
 
 }  // namespace quillet

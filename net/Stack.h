@@ -24,6 +24,7 @@ inline constexpr int32_t kShutdownSend = 1;
 inline constexpr int32_t kShutdownBoth = 2;
 inline constexpr int32_t kLevelTcp = 6;
 inline constexpr int32_t kOptionNoDelay = 1;
+inline constexpr int32_t kOptionCork = 0x7001;
 inline constexpr int32_t kMaxSelectSockets = 64;
 
 // Socket error numbers the system reacts to.

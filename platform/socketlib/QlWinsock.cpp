@@ -156,6 +156,10 @@ bool ToSystemOption(int32_t level, int32_t option, SystemOption& out) {
     out = {IPPROTO_TCP, TCP_NODELAY};
     return true;
   }
+  if (level == QLWS_IPPROTO_TCP && option == QLWS_TCP_CORK) {
+    out = {IPPROTO_TCP, TCP_CORK};
+    return true;
+  }
   if (level != QLWS_SOL_SOCKET) return false;
   switch (option) {
     case QLWS_SO_REUSEADDR: out = {SOL_SOCKET, SO_REUSEADDR}; return true;

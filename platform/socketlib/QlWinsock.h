@@ -32,6 +32,8 @@ typedef int32_t qlws_socket_t;
 #define QLWS_SOCK_DGRAM 2
 #define QLWS_IPPROTO_TCP 6
 #define QLWS_TCP_NODELAY 1
+// Our own extension: hold small sends back until uncorked (Linux TCP_CORK).
+#define QLWS_TCP_CORK 0x7001
 #define QLWS_SOL_SOCKET 0xFFFF
 #define QLWS_SO_REUSEADDR 0x0004
 #define QLWS_SO_KEEPALIVE 0x0008
