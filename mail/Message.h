@@ -29,6 +29,7 @@ class TQlMessage {
   StringList& Body() { return body_; }
   const StringList& Body() const { return body_; }
   void SetBody(const StringList& lines) { body_ = lines; }
+  void SetBody(StringList&& lines) { body_ = std::move(lines); }
 
   TQlEMailAddressItem& From() { return from_; }
   const TQlEMailAddressItem& From() const { return from_; }

@@ -1,5 +1,6 @@
 #include "platform/TextUtils.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "platform/Errors.h"
@@ -108,6 +109,9 @@ int32_t StrToInt(std::string_view text) {
 StringList SplitLines(std::string_view text, bool stopAtNul) {
   if (stopAtNul) text = text.substr(0, text.find('\0'));
   StringList lines;
+  // One count first: a long letter has many lines, and growing the list
+  // would copy them all again and again.
+  lines.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   size_t start = 0;
   while (start < text.size()) {
     const size_t end = text.find_first_of("\r\n", start);
