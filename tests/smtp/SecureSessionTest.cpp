@@ -152,10 +152,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Road{"ImplicitByAddress", AiosmtpdTls::implicit, "127.0.0.1"}),
     [](const ::testing::TestParamInfo<Road>& info) { return std::string(info.param.name); });
 
+enum class Presented { otherName, unknownAuthority };
+
 struct Refusal {
   const char* name;
   AiosmtpdTls tls;
-  CertificateFiles (TestCertificates::*certificate)() const;
+  Presented certificate;
   const char* host;
   const char* message;
 };
@@ -165,7 +167,9 @@ class RefusedCertificate : public SecureSessionBase,
 
 TEST_P(RefusedCertificate, EndsTheConversationBeforeTheLogin) {
   const Refusal& refusal = GetParam();
-  AiosmtpdServer server(ServerOptions(refusal.tls, (certificates.*refusal.certificate)()));
+  AiosmtpdServer server(ServerOptions(refusal.tls, refusal.certificate == Presented::otherName
+                                                       ? certificates.OtherName()
+                                                       : certificates.UnknownAuthority()));
   Aim(refusal.host, server.Port(), refusal.tls);
 
   EXPECT_EQ(TlsFailure(), refusal.message);
@@ -183,17 +187,17 @@ TEST_P(RefusedCertificate, EndsTheConversationBeforeTheLogin) {
 INSTANTIATE_TEST_SUITE_P(
     Certificates, RefusedCertificate,
     ::testing::Values(
-        Refusal{"StartTlsOtherName", AiosmtpdTls::startTls, &TestCertificates::OtherName,
-                "localhost", "TLS: certificate verify failed (hostname mismatch)"},
-        Refusal{"ImplicitOtherName", AiosmtpdTls::implicit, &TestCertificates::OtherName,
-                "localhost", "TLS: certificate verify failed (hostname mismatch)"},
-        Refusal{"StartTlsOtherAddress", AiosmtpdTls::startTls, &TestCertificates::OtherName,
-                "127.0.0.1", "TLS: certificate verify failed (IP address mismatch)"},
-        Refusal{"StartTlsUnknownAuthority", AiosmtpdTls::startTls,
-                &TestCertificates::UnknownAuthority, "localhost",
+        Refusal{"StartTlsOtherName", AiosmtpdTls::startTls, Presented::otherName, "localhost",
+                "TLS: certificate verify failed (hostname mismatch)"},
+        Refusal{"ImplicitOtherName", AiosmtpdTls::implicit, Presented::otherName, "localhost",
+                "TLS: certificate verify failed (hostname mismatch)"},
+        Refusal{"StartTlsOtherAddress", AiosmtpdTls::startTls, Presented::otherName, "127.0.0.1",
+                "TLS: certificate verify failed (IP address mismatch)"},
+        Refusal{"StartTlsUnknownAuthority", AiosmtpdTls::startTls, Presented::unknownAuthority,
+                "localhost",
                 "TLS: certificate verify failed (unable to get local issuer certificate)"},
-        Refusal{"ImplicitUnknownAuthority", AiosmtpdTls::implicit,
-                &TestCertificates::UnknownAuthority, "localhost",
+        Refusal{"ImplicitUnknownAuthority", AiosmtpdTls::implicit, Presented::unknownAuthority,
+                "localhost",
                 "TLS: certificate verify failed (unable to get local issuer certificate)"}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
