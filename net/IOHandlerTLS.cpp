@@ -231,6 +231,9 @@ void TQlIOHandlerTLS::RethrowTransportFailure() {
 
 bool TQlIOHandlerTLS::WaitReadable(int32_t limit) {
   if (!encrypted_) return TQlIOHandlerSocket::WaitReadable(limit);
+  // A wait for input is where the socket transport lets the sends it holds
+  // back go out; a reply already decrypted here must not keep them back.
+  TQlIOHandlerSocket::WaitReadable(0);
   const WaitBudget budget(limit);
   for (;;) {
     if (streamEnded_ || socketError_ != 0 || !failure_.empty()) return true;
