@@ -28,6 +28,9 @@ class TQlIOHandler : public TQlComponent {
   // Safe to call from another thread: ends the conversation at once, so a
   // wait or transfer in progress returns and later ones fail.
   virtual void Abort() {}
+  // Longest wait of one send for room in the socket's buffers, in ms; 0 = no
+  // limit. A peer that stops reading then ends in an error, not a hang.
+  virtual void SetSendTimeLimit(int32_t limit) { (void)limit; }
 };
 
 }  // namespace quillet

@@ -48,6 +48,10 @@ void TQlIOHandlerSocket::ConnectEndpoint(const std::string& host, int32_t port,
     stack.CheckSocketResult(
         stack.SetSockOpt(binding.Handle(), kLevelTcp, kOptionNoDelay, &on, sizeof(on)));
   }
+  if (sendTimeLimit_ > 0) {
+    stack.CheckSocketResult(stack.SetSockOpt(binding.Handle(), kLevelSocket, kOptionSendTimeLimit,
+                                             &sendTimeLimit_, sizeof(sendTimeLimit_)));
+  }
   ReportStatus(TQlStatus::hsConnecting, {binding.RemoteIP()});
   stack.CheckSocketResult(binding.ConnectRemote(kFamilyInet, timeLimit));
 }

@@ -48,6 +48,7 @@ class TQlIOHandlerSocket : public TQlIOHandler {
   // False switches the Nagle delay off on the next connect.
   bool UseNagle() const { return useNagle_; }
   void SetUseNagle(bool useNagle) { useNagle_ = useNagle; }
+  void SetSendTimeLimit(int32_t limit) override { sendTimeLimit_ = limit; }
 
  private:
   TQlSocketHandle& Binding();
@@ -58,6 +59,7 @@ class TQlIOHandlerSocket : public TQlIOHandler {
   std::atomic<bool> aborted_{false};
   bool useNagle_ = true;
   bool corked_ = false;
+  int32_t sendTimeLimit_ = 0;
 };
 
 }  // namespace quillet

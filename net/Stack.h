@@ -22,9 +22,11 @@ inline constexpr int32_t kSocketStream = 1;
 inline constexpr int32_t kShutdownReceive = 0;
 inline constexpr int32_t kShutdownSend = 1;
 inline constexpr int32_t kShutdownBoth = 2;
+inline constexpr int32_t kLevelSocket = 0xFFFF;
 inline constexpr int32_t kLevelTcp = 6;
 inline constexpr int32_t kOptionNoDelay = 1;
 inline constexpr int32_t kOptionCork = 0x7001;
+inline constexpr int32_t kOptionSendTimeLimit = 0x1005;
 inline constexpr int32_t kMaxSelectSockets = 64;
 
 // Socket error numbers the system reacts to.

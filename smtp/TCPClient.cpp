@@ -13,6 +13,9 @@ void TQlTCPClient::OpenConnection(int32_t limit) {
   } else if (IOHandler()->HasOpenSocket()) {
     throw EQlAlreadyConnected();
   }
+  // A server that stops reading holds a send as long as one that stops
+  // answering holds a read.
+  IOHandler()->SetSendTimeLimit(ReadTimeout());
   try {
     IOHandler()->PrepareBinding();
     ClearInput();

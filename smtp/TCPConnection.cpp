@@ -16,6 +16,8 @@ namespace {
 constexpr int32_t kShutdownError = 10058;
 constexpr int32_t kAbortedError = 10053;
 constexpr int32_t kResetError = 10054;
+// The send time limit ran out: the peer stopped reading; the connection is spent.
+constexpr int32_t kTimedOutError = 10060;
 constexpr int32_t kNoTimeLimit = -2;
 
 }  // namespace
@@ -96,7 +98,7 @@ void TQlTCPConnection::WriteBytes(const void* bytes, int32_t count) {
     // A send that moved nothing cannot be retried on a closed transport.
     if (sent == 0) throw EQlConnClosedGracefully();
     auto& stack = SocketStack();
-    if (stack.CheckSocketResult(sent, {kShutdownError, kAbortedError, kResetError})) {
+    if (stack.CheckSocketResult(sent, {kShutdownError, kAbortedError, kResetError, kTimedOutError})) {
       // The number recorded by the check: closing may change the last error.
       const int32_t error = stack.LastSocketError();
       CloseTransport();

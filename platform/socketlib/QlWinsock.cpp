@@ -167,6 +167,7 @@ bool ToSystemOption(int32_t level, int32_t option, SystemOption& out) {
     case QLWS_SO_SNDBUF: out = {SOL_SOCKET, SO_SNDBUF}; return true;
     case QLWS_SO_RCVBUF: out = {SOL_SOCKET, SO_RCVBUF}; return true;
     case QLWS_SO_ERROR: out = {SOL_SOCKET, SO_ERROR}; return true;
+    case QLWS_SO_SNDTIMEO: out = {SOL_SOCKET, SO_SNDTIMEO}; return true;
     default: return false;
   }
 }
@@ -320,6 +321,10 @@ QLWS_API int32_t qlws_send(qlws_socket_t s, const void* buffer, int32_t length, 
   for (;;) {
     const ssize_t sent = ::send(s, buffer, static_cast<size_t>(length), systemFlags);
     if (sent >= 0) return static_cast<int32_t>(sent);
+    // On a blocking socket "would block" means the send time limit ran out.
+    if ((errno == EAGAIN || errno == EWOULDBLOCK) && (::fcntl(s, F_GETFL) & O_NONBLOCK) == 0) {
+      return Fail(QLWSAETIMEDOUT);
+    }
     if (errno != EINTR) return FailWithErrno();
   }
 }
@@ -396,6 +401,11 @@ QLWS_API int32_t qlws_setsockopt(qlws_socket_t s, int32_t level, int32_t option,
   if (value == nullptr || length < static_cast<int32_t>(sizeof(int32_t))) return Fail(QLWSAEFAULT);
   int32_t flag = 0;
   std::memcpy(&flag, value, sizeof(flag));
+  if (option == QLWS_SO_SNDTIMEO && level == QLWS_SOL_SOCKET) {
+    const timeval limit{flag / 1000, (flag % 1000) * 1000};
+    return ::setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit)) == 0 ? 0
+                                                                                : FailWithErrno();
+  }
   const int systemValue = flag;
   return ::setsockopt(s, system.level, system.option, &systemValue, sizeof(systemValue)) == 0
              ? 0

@@ -40,6 +40,8 @@ typedef int32_t qlws_socket_t;
 #define QLWS_SO_SNDBUF 0x1001
 #define QLWS_SO_RCVBUF 0x1002
 #define QLWS_SO_ERROR 0x1007
+// Milliseconds, as a 32-bit integer; a send that waits longer fails with 10060.
+#define QLWS_SO_SNDTIMEO 0x1005
 #define QLWS_SD_RECEIVE 0
 #define QLWS_SD_SEND 1
 #define QLWS_SD_BOTH 2

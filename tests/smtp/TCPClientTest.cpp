@@ -2,7 +2,11 @@
 
 #include "smtp/TCPClient.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "platform/Errors.h"
 #include "support/ScriptedServer.h"
@@ -34,6 +38,47 @@ TEST(TCPClient, RefusedConnectLeavesTheTransportForTheNextConnect) {
   client.DropConnection();
   EXPECT_EQ(client.IOHandler(), nullptr);
   EXPECT_EQ(server.Finish(), "");
+}
+
+// A peer that takes the connection but never reads: the kernel accepts it into
+// the listen queue, and once both sides' buffers are full every send waits.
+class DeafListener {
+ public:
+  DeafListener() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(fd_, 1);
+    socklen_t size = sizeof address;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+  }
+  ~DeafListener() { ::close(fd_); }
+  uint16_t Port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  uint16_t port_ = 0;
+};
+
+TEST(TCPClient, PeerThatStopsReadingEndsTheWriteAtTheReadTimeLimit) {
+  DeafListener peer;
+  TQlTCPClient client;
+  client.SetHost("127.0.0.1");
+  client.SetPort(peer.Port());
+  client.SetReadTimeout(300);
+  client.OpenConnection();
+  const std::string block(1 << 20, 'x');
+  try {
+    for (int i = 0; i < 256; ++i) client.WriteText(block);
+    FAIL() << "256 MiB went to a peer that reads nothing";
+  } catch (const EQlSocketError& error) {
+    EXPECT_EQ(error.SocketErrorNumber(), 10060);
+    EXPECT_EQ(error.Message(), "Socket Error # 10060\r\nConnection timed out.");
+  }
+  EXPECT_FALSE(client.IsOpen());
 }
 
 TEST(TCPClient, LineBeforeTheServersCloseIsStillRead) {
