@@ -99,7 +99,10 @@ class SendFault : public ::testing::TestWithParam<FaultCase> {
 
   void ExpectClosedAndReusable() {
     EXPECT_FALSE(client_.IsOpen());
-    EXPECT_EQ(client_.IOHandler(), nullptr);
+    // Released by the close; a reset that races the connect itself fails the
+    // connect, and the client then keeps its transport, closed, for the next one.
+    const TQlIOHandler* handler = client_.IOHandler();
+    EXPECT_TRUE(handler == nullptr || !handler->HasOpenSocket());
     ScriptedServer good(kGoodConversation);
     EXPECT_NO_THROW(SendLetter(client_, Form(good.Port())));
     EXPECT_EQ(good.Finish(), "");
