@@ -41,3 +41,4 @@ for target in "${targets[@]}"; do
   fi
   grep -E 'DONE|^Done' "$scratch/$target.log"
 done
+echo "fuzz: ${#targets[@]} passed, 0 failed"
