@@ -10,6 +10,7 @@
 #include "platform/Errors.h"
 #include "platform/SystemLocale.h"
 #include "smtp/SMTP.h"
+#include "support/SendHelpers.h"
 #include "support/ScriptedServer.h"
 
 namespace quillet {
@@ -50,18 +51,7 @@ const std::string kUpToData = kUpToMail + Join({kMail, kOk, kRcpt, kOk});
 const std::string kWholeLetter = kUpToData + Join({kData, kGoAhead, kMessage, kAccepted});
 const std::string kGoodConversation = kWholeLetter + "C: QUIT\n";
 
-LetterForm Form(uint16_t port) {
-  LetterForm form;
-  form.server = "127.0.0.1";
-  form.portText = std::to_string(port);
-  form.login = "user";
-  form.password = "secret";
-  form.sender = "vasya@example.ru";
-  form.recipient = "b@example.com";
-  form.subject = "Hi";
-  form.lines = {"one"};
-  return form;
-}
+LetterForm Form(uint16_t port) { return testing::LoopbackLetterForm(port); }
 
 // What a send ended in: "delivered", "closed" (the peer's close as the
 // connection reports it: read as a graceful close, or a write racing the close

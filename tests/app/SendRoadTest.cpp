@@ -7,6 +7,7 @@
 #include "platform/Errors.h"
 #include "platform/SystemLocale.h"
 #include "smtp/SMTP.h"
+#include "support/SendHelpers.h"
 #include "support/ScriptedServer.h"
 
 namespace quillet {
@@ -38,18 +39,7 @@ constexpr const char* kEnvelopeAndData =
     "DATA>\n"
     "S: 250 accepted\n";
 
-LetterForm Form(uint16_t port) {
-  LetterForm form;
-  form.server = "127.0.0.1";
-  form.portText = std::to_string(port);
-  form.login = "user";
-  form.password = "secret";
-  form.sender = "vasya@example.ru";
-  form.recipient = "b@example.com";
-  form.subject = "Hi";
-  form.lines = {"one"};
-  return form;
-}
+LetterForm Form(uint16_t port) { return testing::LoopbackLetterForm(port); }
 
 // The header block of the data, up to the empty line.
 std::string HeadersOf(const std::string& data) { return data.substr(0, data.find("\r\n\r\n") + 2); }

@@ -4,6 +4,7 @@
 
 #include "platform/Errors.h"
 #include "smtp/SMTP.h"
+#include "support/SendHelpers.h"
 #include "support/AiosmtpdServer.h"
 
 namespace quillet {
@@ -27,14 +28,7 @@ class RealServer : public ::testing::Test {
     message.SetBody({".", ".leading", "plain", "bare\nLF"});
   }
   void Send() {
-    smtp.OpenSession();
-    try {
-      smtp.Deliver(message);
-    } catch (...) {
-      smtp.CloseSession();
-      throw;
-    }
-    smtp.CloseSession();
+    testing::OpenDeliverClose(smtp, message);
   }
 
   AiosmtpdServer server;

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "platform/Errors.h"
+#include "support/SendHelpers.h"
 #include "support/ScriptedServer.h"
 
 namespace quillet {
@@ -65,14 +66,7 @@ class Session : public ::testing::Test {
   // As the send command does it: open, deliver, and close whatever happened.
   void Send(ScriptedServer& server, TQlMessage& message) {
     Connect(server);
-    smtp.OpenSession();
-    try {
-      smtp.Deliver(message);
-    } catch (...) {
-      smtp.CloseSession();
-      throw;
-    }
-    smtp.CloseSession();
+    testing::OpenDeliverClose(smtp, message);
   }
 
   TQlSMTP smtp;

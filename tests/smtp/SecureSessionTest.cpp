@@ -9,6 +9,7 @@
 
 #include "platform/Errors.h"
 #include "smtp/SMTP.h"
+#include "support/SendHelpers.h"
 #include "support/AiosmtpdServer.h"
 #include "support/ScriptedServer.h"
 #include "support/TestCertificates.h"
@@ -81,14 +82,7 @@ class SecureSessionBase : public ::testing::Test {
     smtp.SetImplicitTLS(tls == AiosmtpdTls::implicit);
   }
   void Send() {
-    smtp.OpenSession();
-    try {
-      smtp.Deliver(message);
-    } catch (...) {
-      smtp.CloseSession();
-      throw;
-    }
-    smtp.CloseSession();
+    testing::OpenDeliverClose(smtp, message);
   }
   // The message of the TLS error the session raises, or why there was none.
   std::string TlsFailure() {

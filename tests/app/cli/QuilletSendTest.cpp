@@ -1,13 +1,9 @@
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <regex>
 
 #include <gtest/gtest.h>
 
 #include "support/AiosmtpdServer.h"
+#include "support/ScriptedServer.h"
 #include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 
@@ -108,21 +104,8 @@ TEST(QuilletSend, ReadsTheBodyFromStandardInputAndTracesWithoutTheSecrets) {
   EXPECT_EQ(run.err.find("czNjcmV0"), std::string::npos);  // the password in Base64
 }
 
-// A loopback port nobody listens on: bound once by us, then released.
-uint16_t UnusedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
-
 TEST(QuilletSend, ARefusedConnectionShowsTheSocketErrorWithoutASecondPeriod) {
-  const ChildResult run = RunChild(kProgram, Arguments(UnusedPort()), Environment(), "x");
+  const ChildResult run = RunChild(kProgram, Arguments(testing::UnusedLoopbackPort()), Environment(), "x");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "Socket Error # 10061\r\nConnection refused.");
   EXPECT_EQ(run.out, "");
