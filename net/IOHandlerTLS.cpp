@@ -251,15 +251,20 @@ bool TQlIOHandlerTLS::WaitReadable(int32_t limit) {
   }
 }
 
+// Raises a TLS failure seen earlier; true when a socket error broke the
+// session, made the last error again for the caller to read.
+bool TQlIOHandlerTLS::SessionBroken() {
+  if (!failure_.empty()) throw EQlTLSError(failure_);
+  if (socketError_ == 0) return false;
+  SocketStack().WSASetLastError(socketError_);
+  return true;
+}
+
 int32_t TQlIOHandlerTLS::ReceiveSome(void* block, int32_t size) {
   if (!encrypted_) return TQlIOHandlerSocket::ReceiveSome(block, size);
   if (!HasOpenSocket()) throw EQlClosedSocket();
   for (;;) {
-    if (!failure_.empty()) throw EQlTLSError(failure_);
-    if (socketError_ != 0) {
-      SocketStack().WSASetLastError(socketError_);
-      return -1;
-    }
+    if (SessionBroken()) return -1;
     if (streamEnded_) return 0;
     size_t got = 0;
     ERR_clear_error();
@@ -274,11 +279,7 @@ int32_t TQlIOHandlerTLS::SendSome(const void* block, int32_t size) {
   if (!encrypted_) return TQlIOHandlerSocket::SendSome(block, size);
   if (!HasOpenSocket()) throw EQlClosedSocket();
   for (;;) {
-    if (!failure_.empty()) throw EQlTLSError(failure_);
-    if (socketError_ != 0) {
-      SocketStack().WSASetLastError(socketError_);
-      return -1;
-    }
+    if (SessionBroken()) return -1;
     size_t sent = 0;
     ERR_clear_error();
     const int result = SSL_write_ex(session_.get(), block, static_cast<size_t>(std::max(size, 0)), &sent);

@@ -72,6 +72,7 @@ class TQlIOHandlerTLS : public TQlIOHandlerSocket {
   Outcome Classify(int result);
   void RethrowTransportFailure();
   // The transport under the session, called by the session's I/O.
+  bool SessionBroken();
   int TransportRead(char* block, int size);
   int TransportWrite(const char* block, int size);
 
